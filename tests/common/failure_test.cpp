@@ -1,5 +1,7 @@
 #include "common/failure.h"
 
+#include "common/context.h"
+
 #include <gtest/gtest.h>
 
 #include <stdexcept>
@@ -42,6 +44,19 @@ TEST(WithErrorCode, AppendsTheNumberInBrackets) {
   EXPECT_EQ(with_error_code(L"C:\\Games", 5), L"C:\\Games [5]");
   EXPECT_EQ(with_error_code(L"", 5), L" [5]");
   EXPECT_EQ(with_error_code(L"x", 0xFFFFFFFFu), L"x [4294967295]");
+}
+
+TEST(ThrowIfCancelled, ThrowsOnlyOnceCancelled) {
+  Context context;
+  EXPECT_NO_THROW(throw_if_cancelled(context));
+  context.cancelled = true;
+  try {
+    throw_if_cancelled(context);
+    FAIL() << "not thrown";
+  } catch (const Failure& failure) {
+    EXPECT_EQ(failure.code, Text::OperationCancelled);
+    EXPECT_TRUE(failure.detail.empty());
+  }
 }
 
 }  // namespace
