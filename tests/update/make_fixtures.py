@@ -94,6 +94,7 @@ def main():
     tree = os.path.join(out, "tree")
     documents = {}
     for package_id, plan, archive in (
+            ("full-1", zp.PackagePlan("full-1", r1), False),
             ("full-2", zp.PackagePlan("full-2", r2), True),
             ("full-2-files", zp.PackagePlan("full-2-files", r2), False),
             ("delta-1-2", zp.PackagePlan("delta-1-2", r2, r1, "zip-v1"), True),
@@ -138,6 +139,7 @@ def main():
     cases = zt.hostile_archives(small)
     cases["entries_40001"] = (zt.many_entries_archive(small, 40001), small)
     cases["entries_40002"] = (zt.many_entries_archive(small, 40002), small)
+    cases["digest_wrong"] = cases["valid"]
     for case, (archive, listed) in cases.items():
         package_id = "zip-" + case.replace("_", "-")
         archive_path = os.path.join(tree, "files", package_id, "package.zip")
@@ -156,7 +158,7 @@ def main():
                                "download": {"method": "GET", "url": zp.package_url(
                                    zp.DEFAULT_BASE_URL, package_id, "package.zip")},
                                "size_bytes": len(archive),
-                               "sha256": zp.sha256_hex(archive)}}
+                               "sha256": zp.sha256_hex(archive + b"x" * (case == "digest_wrong"))}}
         zp.write_package(tree, package_id, zp.sign_document(package_id, package, release, key))
     print(f"fixtures in {out}")
 

@@ -176,8 +176,8 @@ def document_variants(base: Manifests, key) -> dict:
 
     def delete_of_target_file(m):
         delta(m)
-        m.package["files"].append({"path": m.release["files"][0]["path"].swapcase(),
-                                   "operation": "delete"})
+        first = m.package["files"].pop(0)
+        m.package["files"].append({"path": first["path"], "operation": "delete"})
     variants["delta_delete_of_target_file"] = edited(delete_of_target_file)
     return variants
 
