@@ -8,8 +8,13 @@ find_path(ZYR_RAPIDJSON_INCLUDE rapidjson/document.h PATHS /usr/include NO_CMAKE
 add_library(zyr::rapidjson INTERFACE IMPORTED GLOBAL)
 # -isystem keeps its warnings out of our -Werror; the platform's <rapidjson> copy of the
 # headers is used as installed.
-set_target_properties(zyr::rapidjson PROPERTIES INTERFACE_INCLUDE_DIRECTORIES ${ZYR_RAPIDJSON_INCLUDE}
-    INTERFACE_SYSTEM_INCLUDE_DIRECTORIES ${ZYR_RAPIDJSON_INCLUDE})
+# The headers are reached through a folder of their own: /usr/include itself on the include
+# path would put the host's C headers before mingw-w64's in the Windows build.
+set(ZYR_RAPIDJSON_ROOT ${PROJECT_BINARY_DIR}/rapidjson-include)
+file(MAKE_DIRECTORY ${ZYR_RAPIDJSON_ROOT})
+file(CREATE_LINK ${ZYR_RAPIDJSON_INCLUDE}/rapidjson ${ZYR_RAPIDJSON_ROOT}/rapidjson SYMBOLIC)
+set_target_properties(zyr::rapidjson PROPERTIES INTERFACE_INCLUDE_DIRECTORIES ${ZYR_RAPIDJSON_ROOT}
+    INTERFACE_SYSTEM_INCLUDE_DIRECTORIES ${ZYR_RAPIDJSON_ROOT})
 
 if(WIN32)
   if(NOT ZYR_WINDOWS_DEPS)

@@ -1,0 +1,93 @@
+#include "serialization/field_entry.h"
+
+#include <cstring>
+
+namespace eb::v3::detail {
+
+void put_le(std::uint8_t* out, std::uint64_t value, std::size_t width) noexcept {
+  for (std::size_t i = 0; i < width; ++i) out[i] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
+std::uint64_t get_le(const std::uint8_t* in, std::size_t width) noexcept {
+  std::uint64_t value = 0;
+  for (std::size_t i = 0; i < width; ++i) value |= static_cast<std::uint64_t>(in[i]) << (8 * i);
+  return value;
+}
+
+void append_bytes(std::vector<std::uint8_t>& out, const std::uint8_t* data, std::size_t size) {
+  if (size == 0) return;
+  const std::size_t at = out.size();
+  out.resize(at + size);
+  std::memcpy(out.data() + at, data, size);
+}
+
+std::string_view cut_key(std::string_view key) noexcept { return key.substr(0, max_key_length); }
+
+void append_field_entry(std::vector<std::uint8_t>& record, std::string_view key,
+                        const std::uint8_t* value, std::size_t width) {
+  key = cut_key(key);
+  append_bytes(record, reinterpret_cast<const std::uint8_t*>(key.data()), key.size());
+  record.push_back(0);
+  const std::size_t flag_position = record.size();
+  std::uint8_t flag = 0xFF;
+  record.push_back(flag);
+  for (std::size_t i = 0; i < width; ++i) {
+    if (value[i] == 0) {
+      flag = static_cast<std::uint8_t>(flag & ~(1u << i));
+      record.push_back(0xFF);
+    } else {
+      record.push_back(value[i]);
+    }
+  }
+  record.push_back(0);
+  record[flag_position] = flag;
+}
+
+namespace {
+
+bool key_at(const std::uint8_t* buffer, std::size_t limit, std::size_t position,
+            std::string_view key) noexcept {
+  if (limit - position <= key.size()) return false;  // the key and its terminator
+  for (std::size_t i = 0; i < key.size(); ++i) {
+    const auto wanted = static_cast<std::uint8_t>(key[i]);
+    if (wanted >= 0x80 || buffer[position + i] != wanted) return false;
+  }
+  return buffer[position + key.size()] == 0;
+}
+
+}  // namespace
+
+std::size_t find_field_entry(const std::uint8_t* buffer, std::size_t limit, std::size_t from,
+                             std::string_view key, std::size_t width) noexcept {
+  key = cut_key(key);
+  std::size_t position = from;
+  while (position < limit) {
+    if (key_at(buffer, limit, position, key)) {
+      const std::size_t flag = position + key.size() + 1;
+      // Flag, value and the final zero must all lie inside the limit.
+      if (limit - flag < width + 2) return no_entry;
+      return flag;
+    }
+    // A run of three zero bytes is padding or a block, not an entry.
+    const bool zero_before = position == 0 || buffer[position - 1] == 0;
+    const bool zero_after = position + 1 >= limit || buffer[position + 1] == 0;
+    if (buffer[position] == 0 && zero_before && zero_after) return no_entry;
+    // Skip the key and its terminator, then the flag.
+    while (position < limit && buffer[position] != 0) ++position;
+    position += 2;
+    if (position >= limit || buffer[position] == 0) return no_entry;
+    // Skip the value and its terminator.
+    while (position < limit && buffer[position] != 0) ++position;
+    if (position >= limit) return no_entry;
+    ++position;
+  }
+  return no_entry;
+}
+
+void decode_field_value(const std::uint8_t* flag, std::size_t width, std::uint8_t* out) noexcept {
+  for (std::size_t i = 0; i < width; ++i) {
+    out[i] = (*flag & (1u << i)) != 0 ? flag[1 + i] : 0;
+  }
+}
+
+}  // namespace eb::v3::detail
