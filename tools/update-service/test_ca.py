@@ -66,16 +66,7 @@ def ensure_ca(ca_dir):
     return cert, key
 
 
-def issue_server(ca_dir, out_dir, crl_url):
-    """Issues a certificate for localhost whose revocation list is at crl_url, and that list.
-
-    Writes server.pem (certificate then authority), server.key and test-ca.crl (DER) into
-    out_dir and returns their paths.
-    """
-    ca_cert, ca_key = ensure_ca(ca_dir)
-    out_dir = pathlib.Path(out_dir)
-    out_dir.mkdir(parents=True, exist_ok=True)
-    now = _now()
+def _issue_leaf(ca_cert, ca_key, crl_url, now):
     key = _key()
     aki = x509.AuthorityKeyIdentifier.from_issuer_public_key(ca_key.public_key())
     cert = (x509.CertificateBuilder()
@@ -97,19 +88,45 @@ def issue_server(ca_dir, out_dir, crl_url):
                 full_name=[x509.UniformResourceIdentifier(crl_url)], relative_name=None,
                 reasons=None, crl_issuer=None)]), critical=False)
             .sign(ca_key, hashes.SHA256()))
+    return cert, key
+
+
+def issue_server(ca_dir, out_dir, crl_url):
+    """Issues two certificates for localhost whose revocation list is at crl_url, and that
+    list, which revokes the second one.
+
+    Writes server.pem and revoked.pem (certificate then authority), server.key and
+    revoked.key, and test-ca.crl (DER) into out_dir; returns the paths of the certificate
+    and key pairs, good one first, and of the list.
+    """
+    ca_cert, ca_key = ensure_ca(ca_dir)
+    out_dir = pathlib.Path(out_dir)
+    out_dir.mkdir(parents=True, exist_ok=True)
+    now = _now()
+    pairs = []
+    for name in ("server", "revoked"):
+        cert, key = _issue_leaf(ca_cert, ca_key, crl_url, now)
+        cert_path, key_path = out_dir / f"{name}.pem", out_dir / f"{name}.key"
+        cert_path.write_bytes(cert.public_bytes(serialization.Encoding.PEM) +
+                              ca_cert.public_bytes(serialization.Encoding.PEM))
+        _write_private(key_path, _key_pem(key))
+        pairs.append((cert_path, key_path, cert))
+    revoked = (x509.RevokedCertificateBuilder()
+               .serial_number(pairs[1][2].serial_number)
+               .revocation_date(now - datetime.timedelta(minutes=30))
+               .build())
     crl = (x509.CertificateRevocationListBuilder()
            .issuer_name(ca_cert.subject)
            .last_update(now - datetime.timedelta(hours=1))
            .next_update(now + datetime.timedelta(days=7))
-           .add_extension(aki, critical=False)
+           .add_revoked_certificate(revoked)
+           .add_extension(x509.AuthorityKeyIdentifier.from_issuer_public_key(ca_key.public_key()),
+                          critical=False)
            .add_extension(x509.CRLNumber(int(now.timestamp())), critical=False)
            .sign(ca_key, hashes.SHA256()))
-    cert_path, key_path, crl_path = out_dir / "server.pem", out_dir / "server.key", out_dir / "test-ca.crl"
-    cert_path.write_bytes(cert.public_bytes(serialization.Encoding.PEM) +
-                          ca_cert.public_bytes(serialization.Encoding.PEM))
-    _write_private(key_path, _key_pem(key))
+    crl_path = out_dir / "test-ca.crl"
     crl_path.write_bytes(crl.public_bytes(serialization.Encoding.DER))
-    return cert_path, key_path, crl_path
+    return [(c, k) for c, k, _ in pairs], crl_path
 
 
 def root_store_reg(ca_dir):

@@ -34,6 +34,7 @@ CHECK_UPDATE = "/rpc/v1/client-update/check-update"
 GET_PACKAGE = "/rpc/v1/client-update/get-package"
 MAX_REQUEST_BODY = 32 * 1024 * 1024
 BLOCK = 1024 * 1024
+CONNECTION_TIMEOUT = 60
 PACKAGE_ID = re.compile(r"[A-Za-z0-9_-][A-Za-z0-9._-]{0,127}")
 CHECK_UPDATE_MEMBERS = ["protocol_version", "platform", "architecture", "channel",
                         "current_build", "current_version"]
@@ -93,6 +94,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def version_string(self):
         return "ZyrUpdateService/1"
+
+    def setup(self):
+        self.request.settimeout(CONNECTION_TIMEOUT)
+        self.request.do_handshake()
+        super().setup()
 
     def log_message(self, fmt, *args):
         self.server.service.log(f"{self.address_string()} {fmt % args}")
@@ -318,20 +324,33 @@ def serve(args):
     crl_server = Server(("127.0.0.1", 0), CrlHandler)
     crl_server.service = service
     crl_url = f"http://127.0.0.1:{crl_server.server_address[1]}/test-ca.crl"
-    cert, key, crl = test_ca.issue_server(ca_dir, service.state / "tls", crl_url)
+    (good, revoked), crl = test_ca.issue_server(ca_dir, service.state / "tls", crl_url)
     service.crl = crl.read_bytes()
 
-    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-    context.minimum_version = ssl.TLSVersion.TLSv1_2
-    context.maximum_version = ssl.TLSVersion.TLSv1_2
-    context.load_cert_chain(cert, key)
+    def https_server(address, pair):
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.minimum_version = ssl.TLSVersion.TLSv1_2
+        context.maximum_version = ssl.TLSVersion.TLSv1_2
+        context.load_cert_chain(*pair)
+        server = Server(address, Handler)
+        # The handshake happens in the connection's own thread (Handler.setup), so that a
+        # client stuck in it cannot stop the listener from accepting others.
+        server.socket = context.wrap_socket(server.socket, server_side=True,
+                                            do_handshake_on_connect=False)
+        server.service = service
+        return server
 
-    server = bind_when_free(lambda: Server(("127.0.0.1", args.port), Handler), args.bind_timeout)
-    server.socket = context.wrap_socket(server.socket, server_side=True)
-    server.service = service
+    server = bind_when_free(lambda: https_server(("127.0.0.1", args.port), good),
+                            args.bind_timeout)
     service.port = server.server_address[1]
+    # Listeners that a correct client must refuse, on ephemeral ports named in "listeners":
+    # "revoked" presents a certificate that the revocation list revokes.
+    refused = {"revoked": https_server(("127.0.0.1", 0), revoked)}
+    (service.state / "listeners").write_text(
+        "".join(f"{name} {s.server_address[1]}\n" for name, s in refused.items()))
 
-    for s in (crl_server, server):
+    servers = [crl_server, server, *refused.values()]
+    for s in servers:
         threading.Thread(target=s.serve_forever, daemon=True).start()
     stop = threading.Event()
     signal.signal(signal.SIGTERM, lambda *_: stop.set())
@@ -344,8 +363,8 @@ def serve(args):
             service.log("idle; exiting")
             break
     (service.state / "ready").unlink(missing_ok=True)
-    server.shutdown()
-    crl_server.shutdown()
+    for s in servers:
+        s.shutdown()
 
 
 def start(args):
