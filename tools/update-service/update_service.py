@@ -355,6 +355,7 @@ def serve(args):
     stop = threading.Event()
     signal.signal(signal.SIGTERM, lambda *_: stop.set())
     signal.signal(signal.SIGINT, lambda *_: stop.set())
+    (service.state / "port").write_text(f"{service.port}\n")
     (service.state / "ready").write_text(f"{os.getpid()}\n")
     service.log(f"listening on https://localhost:{service.port}, revocation list at {crl_url}")
     # A test run that dies without its clean-up must not hold the fixed port for ever.
