@@ -2,6 +2,7 @@
 #include <cwctype>
 #include <vector>
 
+#include "common/encoding.h"
 #include "common/failure.h"
 #include "common/scoped_handle.h"
 #include "common/windows_api.h"
@@ -11,30 +12,7 @@ namespace zyr::update {
 
 namespace {
 
-// Stand-ins until the shared encoding and file helpers are available.
-std::wstring utf8_to_utf16(std::string_view text) {
-  if (text.empty()) {
-    return {};
-  }
-  const int units = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(),
-                                        static_cast<int>(text.size()), nullptr, 0);
-  if (units <= 0) {
-    throw_failure(Text::InvalidMetadata);
-  }
-  std::wstring wide(static_cast<std::size_t>(units), L'\0');
-  MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()),
-                      wide.data(), units);
-  return wide;
-}
-
-std::string ascii_of(std::wstring_view text) {
-  std::string narrow;
-  for (const wchar_t c : text) {
-    narrow.push_back(c < 0x80 ? static_cast<char>(c) : '?');
-  }
-  return narrow;
-}
-
+// Stand-in until the shared file helpers are available.
 void ensure_parent_directory(const std::wstring& target) {
   std::wstring path = target;
   while (!path.empty() && (path.back() == L'\\' || path.back() == L'/')) {
@@ -152,7 +130,7 @@ std::wstring header_block(std::wstring_view verb,
   }
   check_extra_headers(extra_headers);
   for (const auto& [name, value] : extra_headers) {
-    block += utf8_to_utf16(name) + L": " + utf8_to_utf16(value) + L"\r\n";
+    block += to_utf16(name) + L": " + to_utf16(value) + L"\r\n";
   }
   return block;
 }
@@ -233,7 +211,11 @@ void send_request(const std::wstring& url, std::wstring_view verb, std::string_v
   std::optional<std::uint64_t> declared_length;
   const std::wstring length_text = query_header(request.get(), WINHTTP_QUERY_CONTENT_LENGTH);
   if (!length_text.empty()) {
-    declared_length = parse_content_length(ascii_of(length_text));
+    try {
+      declared_length = parse_content_length(to_utf8(length_text));
+    } catch (const Failure&) {
+      declared_length.reset();  // not convertible: as unparsable as any other bad value
+    }
     if (!declared_length || *declared_length > limit || (exact && *declared_length != limit)) {
       throw_failure(Text::DigestMismatch);
     }
@@ -296,7 +278,7 @@ void WinHttpTransport::download(const Download& source, const std::wstring& targ
   if (!file) {
     throw_last_error(Text::FileOperationFailed, target);
   }
-  send_request(utf8_to_utf16(source.url), L"GET", {}, source.headers, expected_size, true, context,
+  send_request(to_utf16(source.url), L"GET", {}, source.headers, expected_size, true, context,
                [&](std::span<const std::byte> block) {
                  while (!block.empty()) {
                    DWORD written = 0;
