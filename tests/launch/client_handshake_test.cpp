@@ -90,6 +90,9 @@ class ChildWatch {
 class ClientHandshake : public ::testing::Test {
  protected:
   void SetUp() override {
+    // Wine starts its desktop process (explorer.exe, whose token the elevated start takes)
+    // on the first use of the desktop, not with the server.
+    ASSERT_NE(GetDesktopWindow(), nullptr);
     client_ = testing::copy_program(ZYR_REFERENCE_CLIENT, folder_.path(), L"ZYR_Shell.exe");
     config_ = eb::v3::make_ref<LauncherConfig>();
     client_utf8_ = to_utf8(client_.wstring());
