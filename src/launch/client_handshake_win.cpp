@@ -84,6 +84,7 @@ ClientProcess create_client_process(const std::wstring& executable,
   const wchar_t* directory = working_directory.empty() ? nullptr : working_directory.c_str();
   PROCESS_INFORMATION information{};
   BOOL created = FALSE;
+  DWORD error = 0;
   if (is_elevated()) {
     const ScopedKernelHandle token = duplicate_shell_token();
     if (!token) {
@@ -98,15 +99,17 @@ ClientProcess create_client_process(const std::wstring& executable,
     created = CreateProcessWithTokenW(token.get(), 0, application_name, command_line.data(),
                                       CREATE_NEW_CONSOLE | CREATE_UNICODE_ENVIRONMENT,
                                       environment.block, directory, &startup, &information);
+    // Read before the environment block and the token are released.
+    error = created ? 0 : GetLastError();
   } else {
     launch_log("[Launcher] Creating process with standard method");
     created = CreateProcessW(application_name, command_line.data(), nullptr, nullptr, TRUE, 0,
                              nullptr, directory, &startup, &information);
+    error = created ? 0 : GetLastError();
   }
   if (!created) {
-    const std::string error = std::to_string(GetLastError());
-    launch_log("[Launcher] Failed to launch child process: " + error);
-    throw std::runtime_error("Failed to create process: " + error);
+    launch_log("[Launcher] Failed to launch child process: " + std::to_string(error));
+    throw std::runtime_error("Failed to create process: " + std::to_string(error));
   }
   ClientProcess child;
   child.process.reset(information.hProcess);

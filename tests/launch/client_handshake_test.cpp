@@ -268,6 +268,14 @@ TEST_F(ClientHandshake, InvalidUtf8PathFailsBeforeAnyProcessIsMade) {
   EXPECT_EQ(watch.log().back(), "[Launcher] Creating anonymous pipes...");
 }
 
+TEST_F(ClientHandshake, MissingClientReportsTheSystemErrorOfProcessCreation) {
+  config_->clientExePath = to_utf8((folder_.path() / L"missing.exe").wstring());
+  ChildWatch watch;
+  const std::string code = std::to_string(ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(failure_of(std::move(config_)), "Failed to create process: " + code);
+  EXPECT_EQ(watch.log().back(), "[Launcher] Failed to launch child process: " + code);
+}
+
 // A relative path goes into the command line only; process creation finds the client in
 // the launcher's current directory.
 TEST_F(ClientHandshake, RelativePathStartsTheClientThroughTheCommandLine) {
