@@ -144,13 +144,13 @@ class ClientHandshake : public ::testing::Test {
   eb::v3::ref<LauncherConfig> config_;
 };
 
-// The client's top-level window, once it shows (up to 10 s).
-HWND window_of(DWORD process_id) {
+// The client's top-level window, once it shows (up to `timeout_ms`).
+HWND window_of(DWORD process_id, int timeout_ms = 10000) {
   struct Search {
     DWORD process_id;
     HWND found;
   } search{process_id, nullptr};
-  for (int waited = 0; waited < 10000 && search.found == nullptr; waited += 20) {
+  for (int waited = 0;; waited += 20) {
     EnumWindows(
         [](HWND window, LPARAM parameter) -> BOOL {
           auto* s = reinterpret_cast<Search*>(parameter);
@@ -164,9 +164,10 @@ HWND window_of(DWORD process_id) {
           return TRUE;
         },
         reinterpret_cast<LPARAM>(&search));
-    if (search.found == nullptr) {
-      Sleep(20);
+    if (search.found != nullptr || waited >= timeout_ms) {
+      break;
     }
+    Sleep(20);
   }
   return search.found;
 }
@@ -380,6 +381,16 @@ TEST_F(ClientHandshake, ClientCanBeToldToIgnoreClose) {
   PostMessageW(window, WM_CLOSE, 0, 0);
   EXPECT_EQ(WaitForSingleObject(child.process.get(), 500), static_cast<DWORD>(WAIT_TIMEOUT));
   EXPECT_TRUE(IsWindow(window));
+  TerminateProcess(child.process.get(), 0);
+}
+
+// A client asked to show its window late has none right after the handshake.
+TEST_F(ClientHandshake, ClientCanBeToldToShowItsWindowLate) {
+  behave("window_delay_ms=2000");
+  ClientProcess child = run_launch_sequence(config_);
+  EXPECT_STREQ(received()["error"].GetString(), "");
+  EXPECT_EQ(window_of(child.process_id, 0), nullptr);
+  EXPECT_NE(window_of(child.process_id), nullptr);
   TerminateProcess(child.process.get(), 0);
 }
 
