@@ -315,6 +315,7 @@ bool Archive::write_handle(base* object, std::uint64_t& id) {
   const auto [entry, added] = graph_->objectTable.try_emplace(id);
   if (!added) return true;  // written already, or being written (a cycle)
   std::vector<std::uint8_t> record;
+  record.reserve(256);
   Archive child(*graph_, mode_, record);
   object->serialize(child);
   std::vector<std::uint8_t>& pool = *graph_->write_pool_;

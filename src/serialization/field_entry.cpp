@@ -26,21 +26,23 @@ std::string_view cut_key(std::string_view key) noexcept { return key.substr(0, m
 void append_field_entry(std::vector<std::uint8_t>& record, std::string_view key,
                         const std::uint8_t* value, std::size_t width) {
   key = cut_key(key);
-  append_bytes(record, reinterpret_cast<const std::uint8_t*>(key.data()), key.size());
-  record.push_back(0);
-  const std::size_t flag_position = record.size();
-  std::uint8_t flag = 0xFF;
-  record.push_back(flag);
+  const std::size_t at = record.size();
+  record.resize(at + key.size() + 3 + width);
+  std::uint8_t* out = record.data() + at;
+  std::memcpy(out, key.data(), key.size());
+  out += key.size();
+  *out++ = 0;
+  std::uint8_t& flag = *out++;
+  flag = 0xFF;
   for (std::size_t i = 0; i < width; ++i) {
     if (value[i] == 0) {
       flag = static_cast<std::uint8_t>(flag & ~(1u << i));
-      record.push_back(0xFF);
+      *out++ = 0xFF;
     } else {
-      record.push_back(value[i]);
+      *out++ = value[i];
     }
   }
-  record.push_back(0);
-  record[flag_position] = flag;
+  *out = 0;
 }
 
 namespace {
