@@ -81,7 +81,10 @@ Archive::Archive(manager& graph, ArchiveMode mode, std::size_t record_offset, in
   // object table) that the buffer announces, and never past the buffer's end. Records that
   // this framework writes end before the next one starts, so this never hides a field of
   // theirs, and one record's missing key cannot make the search wander through the rest of
-  // the buffer.
+  // the buffer. A made-up buffer can still name one long record through many ids; all the
+  // searches of one read together walk at most search_budget_bytes (set per read from the
+  // buffer's size, far more than any record written here needs), after which fields read
+  // as missing.
   const auto& starts = graph.record_starts_;
   const auto next = std::upper_bound(starts.begin(), starts.end(), record_offset);
   search_limit_ =
@@ -116,11 +119,18 @@ void Archive::write_entry(std::string_view key, const std::uint8_t* value, std::
 bool Archive::read_entry(std::string_view key, std::uint8_t* value, std::size_t width) {
   const std::uint8_t* buffer = graph_->read_begin_;
   std::size_t flag = detail::no_entry;
+  std::size_t& budget = graph_->search_budget_;
+  const auto search = [&](std::size_t from) {
+    if (from >= search_limit_) return detail::no_entry;
+    std::size_t walked = 0;
+    const std::size_t found = detail::find_field_entry(
+        buffer, std::min(search_limit_, from + budget), from, key, width, &walked);
+    budget -= std::min(walked, budget);
+    return found;
+  };
   if (buffer != nullptr) {
-    flag = detail::find_field_entry(buffer, search_limit_, cursor_, key, width);
-    if (flag == detail::no_entry) {
-      flag = detail::find_field_entry(buffer, search_limit_, record_start_, key, width);
-    }
+    flag = search(cursor_);
+    if (flag == detail::no_entry) flag = search(record_start_);
   }
   if (flag == detail::no_entry) {
     cursor_ = record_start_;

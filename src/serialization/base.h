@@ -71,8 +71,10 @@ class manager : public base {
   const std::uint8_t* read_begin_ = nullptr;
   std::size_t read_size_ = 0;
   // Ascending offsets of every record and of the object table of the buffer being read: a
-  // field search never runs past the next one (see field_entry.h).
+  // field search never runs past the next one. Bytes that field searches may still walk in
+  // this read. (Both explained in the Archive constructor for reading.)
   std::vector<std::uint32_t> record_starts_;
+  std::size_t search_budget_ = 0;
 };
 
 // The identity written for an object: its address.

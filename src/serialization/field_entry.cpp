@@ -1,5 +1,6 @@
 #include "serialization/field_entry.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace eb::v3::detail {
@@ -60,30 +61,35 @@ bool key_at(const std::uint8_t* buffer, std::size_t limit, std::size_t position,
 }  // namespace
 
 std::size_t find_field_entry(const std::uint8_t* buffer, std::size_t limit, std::size_t from,
-                             std::string_view key, std::size_t width) noexcept {
+                             std::string_view key, std::size_t width,
+                             std::size_t* walked) noexcept {
   key = cut_key(key);
   std::size_t position = from;
+  std::size_t found = no_entry;
   while (position < limit) {
     if (key_at(buffer, limit, position, key)) {
       const std::size_t flag = position + key.size() + 1;
       // Flag, value and the final zero must all lie inside the limit.
-      if (limit - flag < width + 2) return no_entry;
-      return flag;
+      if (limit - flag >= width + 2) found = flag;
+      break;
     }
     // A run of three zero bytes is padding or a block, not an entry.
     const bool zero_before = position == 0 || buffer[position - 1] == 0;
     const bool zero_after = position + 1 >= limit || buffer[position + 1] == 0;
-    if (buffer[position] == 0 && zero_before && zero_after) return no_entry;
+    if (buffer[position] == 0 && zero_before && zero_after) break;
     // Skip the key and its terminator, then the flag.
     while (position < limit && buffer[position] != 0) ++position;
     position += 2;
-    if (position >= limit || buffer[position] == 0) return no_entry;
+    if (position >= limit || buffer[position] == 0) break;
     // Skip the value and its terminator.
     while (position < limit && buffer[position] != 0) ++position;
-    if (position >= limit) return no_entry;
+    if (position >= limit) break;
     ++position;
   }
-  return no_entry;
+  if (walked != nullptr) {
+    *walked = (found != no_entry ? found + width + 2 : std::min(position, limit)) - from;
+  }
+  return found;
 }
 
 void decode_field_value(const std::uint8_t* flag, std::size_t width, std::uint8_t* out) noexcept {

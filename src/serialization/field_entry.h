@@ -32,9 +32,11 @@ void append_field_entry(std::vector<std::uint8_t>& record, std::string_view key,
 // Walks the entries from `from` and returns the position of the flag byte of the entry whose
 // key is `key` and whose value of `width` bytes and final zero lie before `limit`, or
 // no_entry. The walk stops at `limit` and where the bytes no longer look like entries: a zero
-// byte with zeros on both sides, a missing key terminator, or an empty value.
+// byte with zeros on both sides, a missing key terminator, or an empty value. `walked`, when
+// given, receives the number of bytes the walk went past `from`.
 std::size_t find_field_entry(const std::uint8_t* buffer, std::size_t limit, std::size_t from,
-                             std::string_view key, std::size_t width) noexcept;
+                             std::string_view key, std::size_t width,
+                             std::size_t* walked = nullptr) noexcept;
 
 // The value of `width` bytes after the flag byte at `flag`, with its zero bytes restored.
 // The buffer itself is left as it is.

@@ -30,6 +30,7 @@ struct GraphSession {
     graph.read_begin_ = nullptr;
     graph.read_size_ = 0;
     graph.record_starts_.clear();
+    graph.search_budget_ = 0;
   }
 
   static void write_binary(manager& graph, std::vector<std::uint8_t>& out, ArchiveMode mode);
@@ -130,6 +131,7 @@ bool GraphSession::read_binary(manager& graph, const std::uint8_t* data, std::si
   graph.missingFields = 0;
   graph.read_begin_ = data;
   graph.read_size_ = size;
+  graph.search_budget_ = search_budget_bytes(size);
   std::vector<std::uint32_t>& starts = graph.record_starts_;
   starts.reserve(count + 3);
   for (std::uint64_t i = 0; i < count; ++i) {

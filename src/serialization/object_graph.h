@@ -15,6 +15,10 @@ namespace eb::v3 {
 inline constexpr std::uint32_t graph_magic = 0x64563A17;
 inline constexpr std::size_t graph_header_size = 60;
 
+// What all field searches of one read of a `size`-byte buffer may walk together: a record
+// read in its written order costs its own length, a key it lacks at most twice that.
+constexpr std::size_t search_budget_bytes(std::size_t size) { return 64 * size + 64 * 1024; }
+
 // Replaces `out` with the buffer of `graph` and every object reachable from it. `mode` is
 // binary_write, or flat_write (handles not followed) or null_write (no fields).
 void write_object_graph(manager& graph, std::vector<std::uint8_t>& out,
