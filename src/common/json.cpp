@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <utility>
 #include <vector>
@@ -57,38 +58,88 @@ bool has_duplicate(std::vector<std::string_view>& names) {
   return std::adjacent_find(names.begin(), names.end()) != names.end();
 }
 
-// Depth limit, unique member names and well-formed strings, walked with an explicit stack.
+// Depth limit, unique member names and well-formed strings, walked with an explicit stack
+// of containers. A value may lie at most 32 levels below the root object, so a container at
+// depth 32 must be empty.
 void check_structure(const JsonValue& root) {
-  std::vector<std::pair<const JsonValue*, unsigned>> pending{{&root, 0}};
+  std::vector<std::pair<const JsonValue*, unsigned>> containers{{&root, 0}};
   std::vector<std::string_view> names;
-  while (!pending.empty()) {
-    const auto [value, depth] = pending.back();
-    pending.pop_back();
+  const auto visit = [&containers](const JsonValue& value, unsigned depth) {
     if (depth > kMaxDepth) {
       throw_invalid();
     }
-    if (value->IsObject()) {
-      names.clear();
-      for (const auto& member : value->GetObject()) {
-        const std::string_view name = view_of(member.name);
-        if (holds_encoded_surrogate(name)) {
-          throw_invalid();
-        }
-        names.push_back(name);
-        pending.emplace_back(&member.value, depth + 1);
+    if (value.IsObject() || value.IsArray()) {
+      containers.emplace_back(&value, depth);
+    } else if (value.IsString() && holds_encoded_surrogate(view_of(value))) {
+      throw_invalid();
+    }
+  };
+  while (!containers.empty()) {
+    const auto [container, depth] = containers.back();
+    containers.pop_back();
+    if (container->IsArray()) {
+      for (const auto& element : container->GetArray()) {
+        visit(element, depth + 1);
       }
-      if (has_duplicate(names)) {
+      continue;
+    }
+    names.clear();
+    for (const auto& member : container->GetObject()) {
+      const std::string_view name = view_of(member.name);
+      if (holds_encoded_surrogate(name)) {
         throw_invalid();
       }
-    } else if (value->IsArray()) {
-      for (const auto& element : value->GetArray()) {
-        pending.emplace_back(&element, depth + 1);
-      }
-    } else if (value->IsString() && holds_encoded_surrogate(view_of(*value))) {
+      names.push_back(name);
+      visit(member.value, depth + 1);
+    }
+    if (has_duplicate(names)) {
       throw_invalid();
     }
   }
 }
+
+// Passes parse events to the document, refusing containers nested deeper than the structure
+// check allows. The check would refuse such a document anyway; cutting it off here keeps
+// hostile nesting from costing hundreds of megabytes of parser state first.
+class DepthLimitedHandler {
+ public:
+  using Ch = char;
+  explicit DepthLimitedHandler(JsonDocument& document) : document_(document) {}
+
+  bool Null() { return document_.Null(); }
+  bool Bool(bool value) { return document_.Bool(value); }
+  bool Int(int value) { return document_.Int(value); }
+  bool Uint(unsigned value) { return document_.Uint(value); }
+  bool Int64(std::int64_t value) { return document_.Int64(value); }
+  bool Uint64(std::uint64_t value) { return document_.Uint64(value); }
+  bool Double(double value) { return document_.Double(value); }
+  bool RawNumber(const Ch* text, rapidjson::SizeType length, bool copy) {
+    return document_.RawNumber(text, length, copy);
+  }
+  bool String(const Ch* text, rapidjson::SizeType length, bool copy) {
+    return document_.String(text, length, copy);
+  }
+  bool Key(const Ch* text, rapidjson::SizeType length, bool copy) {
+    return document_.Key(text, length, copy);
+  }
+  bool StartObject() { return open() && document_.StartObject(); }
+  bool EndObject(rapidjson::SizeType members) {
+    --open_containers_;
+    return document_.EndObject(members);
+  }
+  bool StartArray() { return open() && document_.StartArray(); }
+  bool EndArray(rapidjson::SizeType elements) {
+    --open_containers_;
+    return document_.EndArray(elements);
+  }
+
+ private:
+  // The root is the first container and lies at depth 0.
+  bool open() { return ++open_containers_ <= kMaxDepth + 1; }
+
+  JsonDocument& document_;
+  unsigned open_containers_ = 0;
+};
 
 const JsonValue* find_member(const JsonValue& value, const char* name) {
   if (!value.IsObject()) {
@@ -113,9 +164,16 @@ JsonDocument parse_json_object(std::string_view text) {
     throw_invalid();
   }
   JsonDocument document;
-  rapidjson::MemoryStream stream(text.data(), text.size());
-  document.ParseStream<kParseFlags, rapidjson::UTF8<>>(stream);
-  if (document.HasParseError() || !document.IsObject()) {
+  bool parsed = false;
+  auto parse = [&text, &parsed](JsonDocument& target) {
+    rapidjson::MemoryStream stream(text.data(), text.size());
+    rapidjson::Reader reader;
+    DepthLimitedHandler handler(target);
+    parsed = !reader.Parse<kParseFlags>(stream, handler).IsError();
+    return parsed;
+  };
+  document.Populate(parse);
+  if (!parsed || !document.IsObject()) {
     throw_invalid();
   }
   check_structure(document);
