@@ -53,12 +53,12 @@ void Sha256::update(std::span<const std::uint8_t> bytes) {
   }
   // BCryptHashData counts in ULONG; larger buffers go in several calls.
   constexpr std::size_t kMaxChunk = 0x40000000;
-  do {
+  while (!bytes.empty()) {
     const std::size_t chunk = std::min(bytes.size(), kMaxChunk);
     check(BCryptHashData(state_->hash.get(), const_cast<PUCHAR>(bytes.data()),
                          static_cast<ULONG>(chunk), 0));
     bytes = bytes.subspan(chunk);
-  } while (!bytes.empty());
+  }
 }
 
 Digest Sha256::finish() {
