@@ -2,11 +2,12 @@
 #include <cstddef>
 #include <memory>
 #include <new>
+#include <optional>
 
 #include "common/failure.h"
 #include "common/scoped_handle.h"
-#include "common/sha256.h"
 #include "common/windows_api.h"
+#include "install/file_digest.h"
 #include "install/file_handles.h"
 #include "install/file_operations.h"
 #include "install/layout.h"
@@ -16,7 +17,7 @@
 namespace zyr::update {
 namespace {
 
-constexpr DWORD kBlockSize = 256 * 1024;
+constexpr DWORD kBlockSize = kFileBlockSize;
 constexpr std::size_t kMaxWriteBlock = 1024 * 1024;
 constexpr std::size_t kCopyBufferAlignment = 32;
 
@@ -199,29 +200,14 @@ Digest sha256_of_file(const std::wstring& path, const Context& context,
                       std::uint64_t expected_size) {
   const ScopedFileHandle file = open_for_read(path);
   LARGE_INTEGER size = {};
-  if (!GetFileSizeEx(file.get(), &size) || size.QuadPart < 0 ||
-      static_cast<std::uint64_t>(size.QuadPart) != expected_size || expected_size > kMaxFileSize) {
-    throw_failure(Text::DigestMismatch, path);
+  std::optional<std::uint64_t> file_size;
+  if (GetFileSizeEx(file.get(), &size) && size.QuadPart >= 0) {
+    file_size = static_cast<std::uint64_t>(size.QuadPart);
   }
-  Sha256 hash;
-  const auto buffer = std::make_unique<std::uint8_t[]>(kBlockSize);
-  std::uint64_t total = 0;
-  while (true) {
-    throw_if_cancelled(context);
-    const DWORD read = read_block(file.get(), buffer.get(), kBlockSize, path);
-    if (read == 0) {
-      break;
-    }
-    total += read;
-    if (total > expected_size) {
-      throw_failure(Text::DigestMismatch, path);
-    }
-    hash.update(std::span<const std::uint8_t>(buffer.get(), read));
-  }
-  if (total != expected_size) {
-    throw_failure(Text::DigestMismatch, path);
-  }
-  return hash.finish();
+  return sha256_of_open_file(
+      path, context, expected_size, file_size, [&](std::span<std::uint8_t> buffer) -> std::size_t {
+        return read_block(file.get(), buffer.data(), static_cast<DWORD>(buffer.size()), path);
+      });
 }
 
 }  // namespace zyr::update

@@ -4,7 +4,6 @@
 
 #include <string>
 
-#include "common/digest.h"
 #include "common/expect_failure.h"
 #include "common/failure.h"
 #include "common/scoped_handle.h"
@@ -142,32 +141,6 @@ TEST(CreateDirectoriesChecked, CreatesAncestorsAndFailsOnAFileInTheWay) {
                              Text::FileOperationFailed, below_file));
   EXPECT_TRUE(is_regular_file(scratch / L"file"));
   EXPECT_FALSE(is_regular_file(scratch / L"missing"));
-}
-
-TEST(Sha256OfFile, StreamsTheContentAndChecksItsSize) {
-  ScratchDirectory scratch;
-  const Context context;
-  const std::wstring file = scratch / L"data.bin";
-  const std::string content = patterned_bytes(kMultiBlockSize);
-  write_test_file(file, content);
-  EXPECT_EQ(sha256_of_file(file, context, kMultiBlockSize), sha256_of(content));
-
-  const std::wstring empty = scratch / L"empty.bin";
-  write_test_file(empty, "");
-  EXPECT_EQ(sha256_of_file(empty, context, 0),
-            parse_digest_text("e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"));
-
-  for (const std::uint64_t wrong_size :
-       {std::uint64_t{kMultiBlockSize - 1}, std::uint64_t{kMultiBlockSize + 1}, kMaxFileSize + 1}) {
-    EXPECT_TRUE(throws_failure([&] { sha256_of_file(file, context, wrong_size); },
-                               Text::DigestMismatch, file));
-  }
-  EXPECT_TRUE(throws_failure([&] { sha256_of_file(scratch.path(), context, 0); }, Text::UnsafePath,
-                             scratch.path()));
-  Context cancelled;
-  cancelled.cancelled = true;
-  EXPECT_TRUE(throws_failure([&] { sha256_of_file(file, cancelled, kMultiBlockSize); },
-                             Text::OperationCancelled));
 }
 
 // Folder links stand in for every kind of reparse point here (see reparse_points_test.cpp).
