@@ -64,6 +64,21 @@ class Client {
     WaitForSingleObject(observer_.get(), kProcessTimeoutMs);
   }
 
+  // Waits until the client shows its main window, so that a slow start under load does not
+  // count against the deadlines being tested.
+  bool wait_for_window() const {
+    for (int attempt = 0; attempt < 300; ++attempt) {
+      ClientWindowSearch search;
+      search.process_id = GetProcessId(observer_.get());
+      EnumWindows(find_client_window, reinterpret_cast<LPARAM>(&search));
+      if (search.visible_window != nullptr) {
+        return true;
+      }
+      Sleep(100);
+    }
+    return false;
+  }
+
   DWORD exit_code() const {
     EXPECT_EQ(WaitForSingleObject(observer_.get(), kProcessTimeoutMs), WAIT_OBJECT_0);
     DWORD code = 0;
@@ -134,7 +149,7 @@ TEST(CloseClientProcess, EmptyOrEndedHandlesAreOnlyClosed) {
 TEST(CloseClientProcess, ClientThatHonoursCloseIsNotTerminated) {
   ScratchDirectory scratch;
   Client client(scratch / L"game", L"close 1500");
-  Sleep(500);  // let the double show its windows
+  ASSERT_TRUE(client.wait_for_window());
   const double seconds = close_and_time(client);
   EXPECT_EQ(client.exit_code(), 0u);  // 3 would mean the hidden or owned window was chosen
   EXPECT_GE(seconds, 1.4);
@@ -155,6 +170,7 @@ TEST(ClientDeadlines, IgnoredCloseIsTerminatedAndALingeringClientTimesOut) {
   ScratchDirectory scratch;
   Client stubborn(scratch / L"stubborn", L"ignore-close");
   Client lingering(scratch / L"lingering", L"windowless");
+  ASSERT_TRUE(stubborn.wait_for_window());
   auto waited = std::async(std::launch::async, [&] {
     const auto start = Clock::now();
     EXPECT_TRUE(throws_failure([&] { wait_for_client_exit(scratch / L"lingering"); },

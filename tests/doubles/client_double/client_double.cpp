@@ -58,22 +58,20 @@ void register_class(const wchar_t* name, WNDPROC procedure) {
 }
 
 HWND create(const wchar_t* class_name, const wchar_t* title, HWND owner, bool visible) {
-  const HWND window = CreateWindowExW(0, class_name, title, WS_OVERLAPPEDWINDOW, 10, 10, 200, 100,
-                                      owner, nullptr, GetModuleHandleW(nullptr), nullptr);
-  if (window != nullptr && visible) {
-    ShowWindow(window, SW_SHOWNOACTIVATE);
-  }
-  return window;
+  const DWORD style = WS_OVERLAPPEDWINDOW | (visible ? WS_VISIBLE : 0);
+  return CreateWindowExW(0, class_name, title, style, 10, 10, 200, 100, owner, nullptr,
+                         GetModuleHandleW(nullptr), nullptr);
 }
 
-// The hidden window comes first, so a search that took the first window found would pick it.
+// The main window is visible from the moment it exists. The hidden window comes last, so it
+// is on top and enumerated first: a search that took the first window found would pick it.
 void create_windows() {
-  create(L"ZyrClientDecoy", L"hidden", nullptr, false);
   main_window = create(L"ZyrClientMain", L"ZYR client double", nullptr, true);
-  create(L"ZyrClientDecoy", L"owned", main_window, true);
   if (main_window == nullptr) {
     ExitProcess(5);  // no display
   }
+  create(L"ZyrClientDecoy", L"owned", main_window, true);
+  create(L"ZyrClientDecoy", L"hidden", nullptr, false);
 }
 
 }  // namespace
