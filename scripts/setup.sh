@@ -24,6 +24,8 @@ packages=(
   rapidjson-dev libssl-dev libzip-dev zlib1g-dev
   googletest libgtest-dev libbenchmark-dev
   python3 python3-cryptography openssl curl unzip zip
+  # Wine's Direct3D 12 runs on Vulkan; the dialogs' Chinese texts need a CJK font.
+  mesa-vulkan-drivers libvulkan1 fonts-wqy-microhei
 )
 
 install_packages() {
