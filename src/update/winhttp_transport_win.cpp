@@ -6,40 +6,22 @@
 #include "common/failure.h"
 #include "common/scoped_handle.h"
 #include "common/windows_api.h"
+#include "install/file_operations.h"
+#include "install/path_rules.h"
 #include "update/winhttp_transport.h"
 
 namespace zyr::update {
 
 namespace {
 
-// Stand-in until the shared file helpers are available.
-void ensure_parent_directory(const std::wstring& target) {
+// The target path without trailing separators and without its last component.
+std::wstring parent_directory(const std::wstring& target) {
   std::wstring path = target;
   while (!path.empty() && (path.back() == L'\\' || path.back() == L'/')) {
     path.pop_back();
   }
   const auto last = path.find_last_of(L"\\/");
-  if (last == std::wstring::npos) {
-    return;
-  }
-  const std::wstring parent = path.substr(0, last);
-  for (std::size_t i = 0; i <= parent.size(); ++i) {
-    if (i != parent.size() && parent[i] != L'\\' && parent[i] != L'/') {
-      continue;
-    }
-    const std::wstring prefix = parent.substr(0, i);
-    if (prefix.empty() || prefix.back() == L':') {
-      continue;
-    }
-    const DWORD attributes = GetFileAttributesW(prefix.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-      throw_failure(Text::UnsafePath, prefix);
-    }
-    if (attributes == INVALID_FILE_ATTRIBUTES && !CreateDirectoryW(prefix.c_str(), nullptr) &&
-        GetLastError() != ERROR_ALREADY_EXISTS) {
-      throw_last_error(Text::FileOperationFailed, prefix);
-    }
-  }
+  return last == std::wstring::npos ? std::wstring() : path.substr(0, last);
 }
 
 void set_option(HINTERNET handle, DWORD option, DWORD value) {
@@ -272,7 +254,11 @@ void WinHttpTransport::download(const Download& source, const std::wstring& targ
   if (expected_size > max_download_bytes) {
     throw_failure(Text::InvalidMetadata);
   }
-  ensure_parent_directory(target);
+  ensure_no_reparse_points(target);
+  const std::wstring parent = parent_directory(target);
+  if (!parent.empty()) {
+    create_directories_checked(parent);
+  }
   ScopedFileHandle file(CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                     FILE_FLAG_OPEN_REPARSE_POINT | FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) {
