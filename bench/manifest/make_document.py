@@ -10,13 +10,9 @@ import zyr_publish as zp  # noqa: E402
 count = 20000
 files = [{"path": f"data/pack{i // 500:02d}/asset_{i:05d}.bin", "size_bytes": 1000 + i,
           "sha256": zp.sha256_hex(str(i).encode())} for i in range(count)]
-release = {"manifest_version": 1, "platform": "windows", "architecture": "x86_64",
-           "channel": "stable", "release_id": "bench", "version": "1.0", "build": 7,
-           "files": files}
-package = {"manifest_version": 1, "package_id": "bench-full", "type": "full",
-           "target_release_id": "bench", "target_build": 7,
-           "target_manifest_sha256": zp.sha256_hex(zp.canonical_json(release)),
-           "files": [dict(f, download={"method": "GET", "url": zp.package_url(
-               zp.DEFAULT_BASE_URL, "bench-full", "f/" + f["path"])}) for f in files]}
+release = zp.release_manifest("bench", "1.0", 7, files)
+package = zp.full_package_manifest("bench-full", release, [
+    dict(f, download={"method": "GET", "url": zp.package_url(
+        zp.DEFAULT_BASE_URL, "bench-full", "f/" + f["path"])}) for f in files])
 key = zp.load_key(os.path.join(REPO, "keys", "dev-release-signing.pem"))
 zp.write_json_file(sys.argv[1], zp.sign_document("bench-full", package, release, key))

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <stdexcept>
 #include <string>
 
@@ -32,6 +33,21 @@ inline std::string read_fixture(const std::string& relative) {
   std::ifstream file(std::filesystem::path(fixture_path(relative)), std::ios::binary);
   if (!file) throw std::runtime_error("missing fixture " + relative);
   return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+// Every regular file below `root` as (generic relative path in UTF-8, content); empty when
+// `root` does not exist.
+inline std::map<std::string, std::string> files_below(const std::wstring& root) {
+  std::map<std::string, std::string> found;
+  const std::filesystem::path base(root);
+  if (!std::filesystem::exists(base)) return found;
+  for (const auto& item : std::filesystem::recursive_directory_iterator(base)) {
+    if (!item.is_regular_file()) continue;
+    std::ifstream file(item.path(), std::ios::binary);
+    found[to_utf8(std::filesystem::relative(item.path(), base).generic_wstring())] = {
+        std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+  }
+  return found;
 }
 
 }  // namespace zyr::update::testing

@@ -69,14 +69,9 @@ def decoded(document: dict, member: str) -> dict:
 def many_files_document(key, count: int) -> dict:
     files = [{"path": f"f/{i:05d}", "size_bytes": 1, "sha256": zp.sha256_hex(b"x")}
              for i in range(count)]
-    release = {"manifest_version": 1, "platform": "windows", "architecture": "x86_64",
-               "channel": "stable", "release_id": "many", "version": "", "build": 3,
-               "files": files}
-    package = {"manifest_version": 1, "package_id": "many", "type": "full",
-               "target_release_id": "many", "target_build": 3,
-               "target_manifest_sha256": zp.sha256_hex(zp.canonical_json(release)),
-               "files": [dict(f, download={"method": "GET", "url": "https://localhost/x"})
-                         for f in files]}
+    release = zp.release_manifest("many", "", 3, files)
+    package = zp.full_package_manifest("many", release, [
+        dict(f, download={"method": "GET", "url": "https://localhost/x"}) for f in files])
     return zp.sign_document("many", package, release, key)
 
 
@@ -144,21 +139,17 @@ def main():
         package_id = "zip-" + case.replace("_", "-")
         archive_path = os.path.join(tree, "files", package_id, "package.zip")
         zt.write_file(archive_path, archive)
-        release = {"manifest_version": 1, "platform": "windows", "architecture": "x86_64",
-                   "channel": "stable", "release_id": "small", "version": "", "build": 5,
-                   "files": [{"path": p, "size_bytes": len(d), "sha256": zp.sha256_hex(d)}
-                             for p, d in small.items()]}
+        release = zp.release_manifest("small", "", 5, [
+            {"path": p, "size_bytes": len(d), "sha256": zp.sha256_hex(d)}
+            for p, d in small.items()])
         files = [{"path": p, "operation": "replace", "size_bytes": len(d),
                   "sha256": zp.sha256_hex(d)} for p, d in listed.items() if p in small]
-        package = {"manifest_version": 1, "package_id": package_id, "type": "full",
-                   "target_release_id": "small", "target_build": 5,
-                   "target_manifest_sha256": zp.sha256_hex(zp.canonical_json(release)),
-                   "files": files,
-                   "archive": {"format": "zip-v1",
-                               "download": {"method": "GET", "url": zp.package_url(
-                                   zp.DEFAULT_BASE_URL, package_id, "package.zip")},
-                               "size_bytes": len(archive),
-                               "sha256": zp.sha256_hex(archive + b"x" * (case == "digest_wrong"))}}
+        archive_digest = zp.sha256_hex(archive + b"x" * (case == "digest_wrong"))
+        package = zp.full_package_manifest(package_id, release, files, archive={
+            "format": "zip-v1",
+            "download": {"method": "GET", "url": zp.package_url(
+                zp.DEFAULT_BASE_URL, package_id, "package.zip")},
+            "size_bytes": len(archive), "sha256": archive_digest})
         zp.write_package(tree, package_id, zp.sign_document(package_id, package, release, key))
     print(f"fixtures in {out}")
 

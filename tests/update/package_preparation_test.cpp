@@ -20,22 +20,10 @@ namespace zyr::update {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::files_below;
 using testing::fixture_path;
 using testing::LocalTransport;
 using testing::read_fixture;
-
-// Every regular file below `root` as (generic relative path in UTF-8, content).
-std::map<std::string, std::string> files_below(const std::wstring& root) {
-  std::map<std::string, std::string> found;
-  if (!fs::exists(fs::path(root))) return found;
-  for (const auto& item : fs::recursive_directory_iterator(fs::path(root))) {
-    if (!item.is_regular_file()) continue;
-    std::ifstream file(item.path(), std::ios::binary);
-    found[to_utf8(fs::relative(item.path(), fs::path(root)).generic_wstring())] = {
-        std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-  }
-  return found;
-}
 
 Package package_fixture(const std::string& package_id) {
   return parse_package_response(read_fixture("tree/packages/" + package_id + ".json"),

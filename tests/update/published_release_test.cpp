@@ -20,19 +20,9 @@ namespace zyr::update {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::files_below;
 using testing::fixture_path;
 using testing::read_fixture;
-
-std::map<std::string, std::string> files_below(const fs::path& root) {
-  std::map<std::string, std::string> found;
-  for (const auto& item : fs::recursive_directory_iterator(root)) {
-    if (!item.is_regular_file()) continue;
-    std::ifstream file(item.path(), std::ios::binary);
-    found[to_utf8(fs::relative(item.path(), root).generic_wstring())] = {
-        std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-  }
-  return found;
-}
 
 // Points the running service at the fixture tree for the lifetime of the object.
 class ServedTree {

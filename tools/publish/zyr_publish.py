@@ -118,6 +118,32 @@ def file_digest(path: str):
     return size, digest.hexdigest()
 
 
+def release_manifest(release_id: str, version: str, build: int, files: list) -> dict:
+    return {
+        "manifest_version": 1,
+        "platform": "windows",
+        "architecture": "x86_64",
+        "channel": "stable",
+        "release_id": release_id,
+        "version": version,
+        "build": build,
+        "files": files,
+    }
+
+
+def full_package_manifest(package_id: str, release: dict, files: list, **extra) -> dict:
+    """The manifest of a full package of `release` (a release manifest dict)."""
+    return dict({
+        "manifest_version": 1,
+        "package_id": package_id,
+        "type": "full",
+        "target_release_id": release["release_id"],
+        "target_build": release["build"],
+        "target_manifest_sha256": sha256_hex(canonical_json(release)),
+        "files": files,
+    }, **extra)
+
+
 class Release:
     """A release: its identity and, for every file, size, digest and where it lies."""
 
@@ -132,19 +158,9 @@ class Release:
             self.files.append({"path": path, "size_bytes": size, "sha256": digest, "source": full})
 
     def manifest(self) -> dict:
-        return {
-            "manifest_version": 1,
-            "platform": "windows",
-            "architecture": "x86_64",
-            "channel": "stable",
-            "release_id": self.release_id,
-            "version": self.version,
-            "build": self.build,
-            "files": [
-                {"path": f["path"], "size_bytes": f["size_bytes"], "sha256": f["sha256"]}
-                for f in self.files
-            ],
-        }
+        return release_manifest(self.release_id, self.version, self.build, [
+            {"path": f["path"], "size_bytes": f["size_bytes"], "sha256": f["sha256"]}
+            for f in self.files])
 
     def by_folded_path(self) -> dict:
         return {fold(f["path"]): f for f in self.files}
