@@ -35,11 +35,12 @@ const std::vector<std::pair<int, std::wstring>> retry_or_exit{{100, L"Retry"}, {
 const std::vector<std::pair<int, std::wstring>> exit_only{{IDCANCEL, L"Exit"}};
 const std::vector<std::pair<int, std::wstring>> ok_only{{IDOK, L"OK"}};
 
-// Waits for the failure message (not the progress dialog).
-std::optional<Dialog> wait_for_failure_message() {
-  return testing::wait_for_dialog(GetCurrentProcessId(), title, [](const Dialog& dialog) {
-    return dialog.instruction() == text(Text::OperationFailed);
-  });
+// Waits for the failure message (not the progress dialog) until `give_up` holds.
+std::optional<Dialog> wait_for_failure_message(const std::function<bool()>& give_up) {
+  return testing::wait_for_dialog(
+      GetCurrentProcessId(), title,
+      [](const Dialog& dialog) { return dialog.instruction() == text(Text::OperationFailed); },
+      std::chrono::seconds(10), give_up);
 }
 
 std::optional<Dialog> failure_message_now() {
@@ -62,10 +63,7 @@ std::vector<wchar_t*> argv_of(std::vector<std::wstring>& arguments) {
 class LauncherMainTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    root_ = std::filesystem::path(temp) /
-            (L"zyr-launcher-main-" + std::to_wstring(GetCurrentProcessId()));
+    root_ = testing::fresh_temp_directory(L"zyr-launcher-main");
     std::filesystem::create_directories(root_ / L"inst");
     original_directory_ = std::filesystem::current_path();
     executable_ = path(L"inst\\ZYR_ENGINE.exe");
@@ -95,10 +93,30 @@ class LauncherMainTest : public ::testing::Test {
     return launcher_main(static_cast<int>(argv.size()), argv.data(), services_);
   }
 
-  // Runs launcher_main while `player` answers its dialogs on another thread.
-  int run_playing(std::vector<std::wstring> arguments, const std::function<void()>& player) {
-    std::jthread thread(player);
-    return run(std::move(arguments));
+  // Runs launcher_main while a player thread waits for the failure message and hands it to
+  // `answer`. A message that never appeared fails the test.
+  int run_answering(std::vector<std::wstring> arguments,
+                    const std::function<void(const Dialog&)>& answer) {
+    bool shown = false;
+    std::atomic<bool> returned = false;
+    int code = 0;
+    {
+      std::jthread player([&] {
+        if (const auto dialog = wait_for_failure_message([&] { return returned.load(); })) {
+          shown = true;
+          answer(*dialog);
+        }
+      });
+      try {
+        code = run(std::move(arguments));
+      } catch (...) {
+        returned = true;
+        throw;
+      }
+      returned = true;
+    }
+    EXPECT_TRUE(shown) << "no failure message appeared";
+    return code;
   }
 
   std::wstring path(const std::wstring& relative) { return (root_ / relative).native(); }
@@ -128,16 +146,11 @@ TEST_F(LauncherMainTest, WithoutDirect3D12ExplainsWhyBeforeTouchingAnything) {
   // An extra argument does not change that: the check comes first.
   for (const auto& arguments : {std::vector<std::wstring>{}, std::vector<std::wstring>{L"x"}}) {
     SCOPED_TRACE(arguments.size());
-    bool shown = false;
-    const int code = run_playing(arguments, [&] {
-      const auto dialog = wait_for_failure_message();
-      if (!dialog) return;
-      shown = true;
-      EXPECT_EQ(dialog->content(), text(Text::DirectX12Unsupported));
-      EXPECT_EQ(buttons_of(*dialog), ok_only);
-      dialog->click_task_button(IDOK);
+    const int code = run_answering(arguments, [&](const Dialog& dialog) {
+      EXPECT_EQ(dialog.content(), text(Text::DirectX12Unsupported));
+      EXPECT_EQ(buttons_of(dialog), ok_only);
+      dialog.click_task_button(IDOK);
     });
-    EXPECT_TRUE(shown);
     EXPECT_EQ(code, 1);
   }
   EXPECT_FALSE(asked_for_path);
@@ -252,16 +265,11 @@ TEST_F(LauncherMainTest, RetryRunsTheJobAgainInTheFolderTheFirstAttemptChose) {
       throw failure;
     }
   };
-  bool shown = false;
-  const int code = run_playing({}, [&] {
-    const auto dialog = wait_for_failure_message();
-    if (!dialog) return;
-    shown = true;
-    EXPECT_EQ(dialog->content(), failure_message(failure, language));
-    EXPECT_EQ(buttons_of(*dialog), retry_or_exit);
-    dialog->click_task_button(retry_button_id);
+  const int code = run_answering({}, [&](const Dialog& dialog) {
+    EXPECT_EQ(dialog.content(), failure_message(failure, language));
+    EXPECT_EQ(buttons_of(dialog), retry_or_exit);
+    dialog.click_task_button(retry_button_id);
   });
-  EXPECT_TRUE(shown);
   EXPECT_EQ(code, 0);
   ASSERT_EQ(seen_.size(), 2u);
   EXPECT_FALSE(seen_[0].fresh_install);
@@ -282,15 +290,10 @@ TEST_F(LauncherMainTest, ExitOrClosingTheFailureEndsWithOne) {
   for (const auto& answer : answers) {
     SCOPED_TRACE(answer.name);
     attempts_ = 0;
-    bool shown = false;
-    const int code = run_playing({}, [&] {
-      const auto dialog = wait_for_failure_message();
-      if (!dialog) return;
-      shown = true;
-      EXPECT_EQ(dialog->content(), L"HTTPS request failed.\n\nHTTP/1.1 503");
-      answer.answer(*dialog);
+    const int code = run_answering({}, [&](const Dialog& dialog) {
+      EXPECT_EQ(dialog.content(), L"HTTPS request failed.\n\nHTTP/1.1 503");
+      answer.answer(dialog);
     });
-    EXPECT_TRUE(shown);
     EXPECT_EQ(code, 1);
     EXPECT_EQ(attempts_, 1);
   }
@@ -317,15 +320,10 @@ TEST_F(LauncherMainTest, WhileTheStartedClientRunsOnlyExitIsOffered) {
     run.client_process = handle_of_running_process();
     throw_failure(Text::ClientStartFailed);
   };
-  bool shown = false;
-  const int code = run_playing({}, [&] {
-    const auto dialog = wait_for_failure_message();
-    if (!dialog) return;
-    shown = true;
-    EXPECT_EQ(buttons_of(*dialog), exit_only);
-    dialog->close();
+  const int code = run_answering({}, [&](const Dialog& dialog) {
+    EXPECT_EQ(buttons_of(dialog), exit_only);
+    dialog.close();
   });
-  EXPECT_TRUE(shown);
   EXPECT_EQ(code, 1);
 }
 
@@ -339,15 +337,10 @@ TEST_F(LauncherMainTest, AClientThatHasExitedLeavesRetryOpenAndIsForgottenByTheN
     }
     second_attempt_started_empty = !run.client_process && !run.pending_failure;
   };
-  bool shown = false;
-  const int code = run_playing({}, [&] {
-    const auto dialog = wait_for_failure_message();
-    if (!dialog) return;
-    shown = true;
-    EXPECT_EQ(buttons_of(*dialog), retry_or_exit);
-    dialog->click_task_button(retry_button_id);
+  const int code = run_answering({}, [&](const Dialog& dialog) {
+    EXPECT_EQ(buttons_of(dialog), retry_or_exit);
+    dialog.click_task_button(retry_button_id);
   });
-  EXPECT_TRUE(shown);
   EXPECT_EQ(code, 0);
   EXPECT_TRUE(second_attempt_started_empty);
 }
@@ -356,16 +349,11 @@ TEST_F(LauncherMainTest, AFailingHelperOffersExitOnly) {
   std::filesystem::create_directories(root_ / L"inst\\.update\\helper");
   executable_ = path(L"inst\\.update\\helper\\ZYR_ENGINE.apply.exe");
   job_ = [](LauncherRun&) { throw_failure(Text::DigestMismatch); };
-  bool shown = false;
-  const int code = run_playing({L"--recover-update", L"1", L"2"}, [&] {
-    const auto dialog = wait_for_failure_message();
-    if (!dialog) return;
-    shown = true;
-    EXPECT_EQ(dialog->content(), text(Text::DigestMismatch));
-    EXPECT_EQ(buttons_of(*dialog), exit_only);
-    dialog->click_task_button(IDCANCEL);
+  const int code = run_answering({L"--recover-update", L"1", L"2"}, [&](const Dialog& dialog) {
+    EXPECT_EQ(dialog.content(), text(Text::DigestMismatch));
+    EXPECT_EQ(buttons_of(dialog), exit_only);
+    dialog.click_task_button(IDCANCEL);
   });
-  EXPECT_TRUE(shown);
   EXPECT_EQ(code, 1);
 }
 
@@ -444,16 +432,11 @@ TEST_F(LauncherMainTest, HandsOverToARegisteredLauncherUnlessATransactionIsPendi
 
 TEST_F(LauncherMainTest, AFailingClientRunLoopIsShownWithOkAndTheJobStillRuns) {
   services_.run_client_loop = [](const std::wstring&) { throw_failure(Text::ClientStillRunning); };
-  bool shown = false;
-  const int code = run_playing({}, [&] {
-    const auto dialog = wait_for_failure_message();
-    if (!dialog) return;
-    shown = true;
-    EXPECT_EQ(dialog->content(), text(Text::ClientStillRunning));
-    EXPECT_EQ(buttons_of(*dialog), ok_only);
-    dialog->click_task_button(IDOK);
+  const int code = run_answering({}, [&](const Dialog& dialog) {
+    EXPECT_EQ(dialog.content(), text(Text::ClientStillRunning));
+    EXPECT_EQ(buttons_of(dialog), ok_only);
+    dialog.click_task_button(IDOK);
   });
-  EXPECT_TRUE(shown);
   EXPECT_EQ(code, 0);
   EXPECT_EQ(attempts_, 1);
 }

@@ -28,6 +28,14 @@ const Language language = Language::English;
 const std::wstring title = lookup_text(Text::AppTitle, language);
 std::wstring text(Text code) { return lookup_text(code, language); }
 
+// The child's dialog titled as the launcher's, or nothing once the child has exited.
+std::optional<Dialog> wait_for_dialog_of(testing::ChildProcess& child,
+                                         const std::function<bool(const Dialog&)>& accept = {}) {
+  return testing::wait_for_dialog(child.id, title, accept, std::chrono::seconds(10), [&] {
+    return WaitForSingleObject(child.process.get(), 0) == WAIT_OBJECT_0;
+  });
+}
+
 std::filesystem::path system_directory() {
   wchar_t system[MAX_PATH];
   GetSystemDirectoryW(system, MAX_PATH);
@@ -84,10 +92,7 @@ class LauncherProcessTest : public ::testing::Test {
   static void TearDownTestSuite() { delete fakes_; }
 
   void SetUp() override {
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    root_ = std::filesystem::path(temp) /
-            (L"zyr-launcher-process-" + std::to_wstring(GetCurrentProcessId()));
+    root_ = testing::fresh_temp_directory(L"zyr-launcher-process");
     std::filesystem::create_directories(root_ / L"download");
     log_ = root_ / L"graphics.log";
     launcher_ = (root_ / L"download\\ZYR_ENGINE.exe").native();
@@ -175,7 +180,7 @@ TEST_F(LauncherProcessTest, WithoutDirect3D12TheLauncherExplainsAndExitsWithOne)
   for (const wchar_t* arguments : {L"", L"extra"}) {
     SCOPED_TRACE(std::filesystem::path(arguments).string());
     auto child = testing::start_process(launcher_, arguments, graphics(L"software:c100"));
-    const auto dialog = testing::wait_for_dialog(child.id, title);
+    const auto dialog = wait_for_dialog_of(child);
     ASSERT_TRUE(dialog) << "no dialog appeared";
     EXPECT_EQ(dialog->instruction(), text(Text::OperationFailed));
     EXPECT_EQ(dialog->content(), text(Text::DirectX12Unsupported));
@@ -188,7 +193,7 @@ TEST_F(LauncherProcessTest, WithoutDirect3D12TheLauncherExplainsAndExitsWithOne)
 
 // The entry's catch-all: a message box with the internal-error text.
 void expect_internal_error_box(testing::ChildProcess& child) {
-  const auto box = testing::wait_for_dialog(child.id, title);
+  const auto box = wait_for_dialog_of(child);
   ASSERT_TRUE(box) << "no message box appeared";
   const auto texts = box->texts();
   EXPECT_NE(std::find(texts.begin(), texts.end(), text(Text::InternalError)), texts.end());
@@ -221,9 +226,8 @@ TEST_F(LauncherProcessTest, AHelperRunsOnlyAsTheInstallationsHelperCopy) {
   // Accepted: the job runs and its failure is offered with Exit alone.
   auto accepted = testing::start_process(place(L"b\\.update\\helper\\zyr_engine.APPLY.exe"),
                                          L"--apply-update 1 2", graphics(L"software:c100"));
-  const auto dialog = testing::wait_for_dialog(accepted.id, title, [](const Dialog& d) {
-    return d.instruction() == text(Text::OperationFailed);
-  });
+  const auto dialog = wait_for_dialog_of(
+      accepted, [](const Dialog& d) { return d.instruction() == text(Text::OperationFailed); });
   ASSERT_TRUE(dialog) << "no failure message appeared";
   ASSERT_EQ(dialog->buttons().size(), 1u);
   EXPECT_EQ(dialog->buttons()[0].id, IDCANCEL);
