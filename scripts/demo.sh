@@ -8,13 +8,15 @@ bash scripts/setup.sh
 cmake --preset windows
 cmake --build --preset windows --target ZYR_ENGINE
 
-demo=build/demo
-rm -rf "$demo"
-mkdir -p "$demo/ZYR_ENGINE"
-cp build/windows/src/launcher/ZYR_ENGINE.exe "$demo/ZYR_ENGINE/"
-
+# The installation lives on drive C of the demo prefix: Wine reports the root of drive Z
+# (the host's /) as a reparse point, which the launcher rightly refuses to work under.
 ZYR_WINE_ROOT=build/demo-wine scripts/with-wine bash -c '
+  set -e
+  install_dir="$WINEPREFIX/drive_c/Games/ZYR_ENGINE"
+  rm -rf "$install_dir"
+  mkdir -p "$install_dir"
+  cp "$1" "$install_dir/"
   set +e
-  wine "$1" >/dev/null 2>&1
+  wine "C:\\Games\\ZYR_ENGINE\\ZYR_ENGINE.exe" >/dev/null 2>&1
   echo "ZYR_ENGINE.exe exited with code $?"
-' demo "$demo/ZYR_ENGINE/ZYR_ENGINE.exe"
+' demo build/windows/src/launcher/ZYR_ENGINE.exe
