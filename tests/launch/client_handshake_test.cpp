@@ -115,17 +115,24 @@ class ClientHandshake : public ::testing::Test {
   }
 
   // The client's record, once it has written it.
+  // The file can exist a moment before it can be opened (the client moves it into place
+  // while this side looks), so the wait lasts until the record reads whole.
   rapidjson::Document received() {
     const fs::path path = folder_.path() / L"ZYR_Shell.received.json";
-    for (int waited = 0; waited < 20000 && !fs::exists(path); waited += 20) {
+    rapidjson::Document document;
+    std::string text;
+    for (int waited = 0; waited < 20000; waited += 20) {
+      std::ifstream file(path, std::ios::binary);
+      std::ostringstream content;
+      content << file.rdbuf();
+      text = content.str();
+      document.Parse(text.c_str());
+      if (document.IsObject()) {
+        return document;
+      }
       Sleep(20);
     }
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    rapidjson::Document document;
-    document.Parse(text.str().c_str());
-    EXPECT_TRUE(document.IsObject()) << "no record from the client: " << text.str();
+    ADD_FAILURE() << "no record from the client: " << text;
     return document;
   }
 
