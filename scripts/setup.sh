@@ -98,6 +98,22 @@ build_openssl() {
   touch "$prefix/.done"
 }
 
+# Cross-builds the CMake project in <source> for Windows and installs it, static, into
+# <prefix>, which is marked done afterwards; further arguments go to the configure step.
+cmake_cross_install() {
+  local source=$1 prefix=$2
+  shift 2
+  local build
+  build=$(mktemp -d)
+  cmake -S "$source" -B "$build" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$here/../cmake/mingw-w64-x86_64.cmake" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DBUILD_SHARED_LIBS=OFF "$@"
+  cmake --build "$build" -j"$jobs"
+  cmake --install "$build"
+  rm -rf "$build"
+  touch "$prefix/.done"
+}
+
 build_libzip() {
   local tarball version prefix
   tarball=$(orig_tarball libzip)
@@ -109,17 +125,11 @@ build_libzip() {
   local work
   work=$(mktemp -d)
   tar -xf "$tarball" -C "$work"
-  cmake -S "$work"/libzip-* -B "$work/build" -G Ninja \
-    -DCMAKE_TOOLCHAIN_FILE="$here/../cmake/mingw-w64-x86_64.cmake" \
-    -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_FLAGS="$cflags" \
-    -DCMAKE_INSTALL_PREFIX="$prefix" -DBUILD_SHARED_LIBS=OFF \
+  cmake_cross_install "$work"/libzip-* "$prefix" -DCMAKE_C_FLAGS="$cflags" \
     -DENABLE_BZIP2=OFF -DENABLE_LZMA=OFF -DENABLE_ZSTD=OFF -DENABLE_GNUTLS=OFF \
     -DENABLE_MBEDTLS=OFF -DENABLE_OPENSSL=OFF -DENABLE_WINDOWS_CRYPTO=OFF -DENABLE_COMMONCRYPTO=OFF \
     -DBUILD_TOOLS=OFF -DBUILD_REGRESS=OFF -DBUILD_EXAMPLES=OFF -DBUILD_DOC=OFF -DBUILD_OSSFUZZ=OFF
-  cmake --build "$work/build" -j"$jobs"
-  cmake --install "$work/build"
   rm -rf "$work"
-  touch "$prefix/.done"
 }
 
 # GoogleTest's sources ship in Debian's googletest package under /usr/src.
@@ -130,16 +140,7 @@ build_googletest() {
   result=$prefix
   if [ -f "$prefix/.done" ]; then return; fi
   log "building GoogleTest $version for Windows"
-  local work
-  work=$(mktemp -d)
-  cmake -S /usr/src/googletest -B "$work/build" -G Ninja \
-    -DCMAKE_TOOLCHAIN_FILE="$here/../cmake/mingw-w64-x86_64.cmake" \
-    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
-    -DBUILD_SHARED_LIBS=OFF -Dgtest_disable_pthreads=OFF
-  cmake --build "$work/build" -j"$jobs"
-  cmake --install "$work/build"
-  rm -rf "$work"
-  touch "$prefix/.done"
+  cmake_cross_install /usr/src/googletest "$prefix" -Dgtest_disable_pthreads=OFF
 }
 
 install_packages
